@@ -1,0 +1,318 @@
+#include "narrow_encoding.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace oxel::marshal::detail {
+namespace {
+
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+constexpr char kDefaultCharacter = '?';
+
+bool is_high_surrogate(char32_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool is_low_surrogate(char32_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
+//
+// One routine both measures (Write = false) and writes, so the two can never disagree.
+
+// True when the four units at `units` are all ASCII.
+bool four_ascii_units(const char16_t* units) {
+  std::uint64_t word;
+  std::memcpy(&word, units, sizeof word);
+  return (word & 0xFF80FF80FF80FF80ull) == 0;
+}
+
+template <bool Write>
+std::size_t utf16_to_utf8(std::u16string_view text, char* out) {
+  const char16_t* in = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  std::size_t written = 0;
+  while (i < size) {
+    while (i + 4 <= size && four_ascii_units(in + i)) {
+      if constexpr (Write) {
+        for (int k = 0; k < 4; ++k) out[written + k] = static_cast<char>(in[i + k]);
+      }
+      i += 4;
+      written += 4;
+    }
+    if (i == size) break;
+    char32_t code = in[i++];
+    std::size_t length;
+    if (code < 0x80) {
+      length = 1;
+    } else if (code < 0x800) {
+      length = 2;
+    } else if (is_high_surrogate(code) && i < size && is_low_surrogate(in[i])) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (in[i++] - 0xDC00);
+      length = 4;
+    } else {
+      if (is_high_surrogate(code) || is_low_surrogate(code)) code = kReplacementCharacter;
+      length = 3;
+    }
+    if constexpr (Write) {
+      char* bytes = out + written;
+      switch (length) {
+        case 1:
+          bytes[0] = static_cast<char>(code);
+          break;
+        case 2:
+          bytes[0] = static_cast<char>(0xC0 | (code >> 6));
+          bytes[1] = static_cast<char>(0x80 | (code & 0x3F));
+          break;
+        case 3:
+          bytes[0] = static_cast<char>(0xE0 | (code >> 12));
+          bytes[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+          bytes[2] = static_cast<char>(0x80 | (code & 0x3F));
+          break;
+        default:
+          bytes[0] = static_cast<char>(0xF0 | (code >> 18));
+          bytes[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+          bytes[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+          bytes[3] = static_cast<char>(0x80 | (code & 0x3F));
+      }
+    }
+    written += length;
+  }
+  return written;
+}
+
+// ---- UTF-8 to UTF-16 ------------------------------------------------------------------------
+
+bool eight_ascii_bytes(const unsigned char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return (word & 0x8080808080808080ull) == 0;
+}
+
+// Decodes the sequence at bytes[i], advancing i. An ill-formed sequence yields U+FFFD and is
+// consumed up to its longest valid prefix (at least one byte), as Unicode recommends.
+char32_t decode_utf8(const unsigned char* bytes, std::size_t size, std::size_t& i) {
+  const unsigned char lead = bytes[i++];
+  if (lead < 0x80) return lead;
+  int continuation;
+  char32_t code;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    continuation = 1;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    continuation = 2;
+    code = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    continuation = 3;
+    code = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // no overlong forms
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return kReplacementCharacter;
+  }
+  for (; continuation > 0; --continuation) {
+    if (i == size || bytes[i] < low || bytes[i] > high) return kReplacementCharacter;
+    code = (code << 6) | (bytes[i++] & 0x3F);
+    low = 0x80;
+    high = 0xBF;
+  }
+  return code;
+}
+
+template <bool Write>
+std::size_t utf8_to_utf16(std::string_view text, char16_t* out) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  std::size_t written = 0;
+  while (i < size) {
+    while (i + 8 <= size && eight_ascii_bytes(in + i)) {
+      if constexpr (Write) {
+        for (int k = 0; k < 8; ++k) out[written + k] = in[i + k];
+      }
+      i += 8;
+      written += 8;
+    }
+    if (i == size) break;
+    const char32_t code = decode_utf8(in, size, i);
+    if (code < 0x10000) {
+      if constexpr (Write) out[written] = static_cast<char16_t>(code);
+      written += 1;
+    } else {
+      if constexpr (Write) {
+        out[written] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+        out[written + 1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+      }
+      written += 2;
+    }
+  }
+  return written;
+}
+
+// ---- Other codesets, through iconv -----------------------------------------------------------
+
+constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// One iconv descriptor for the length of one conversion.
+class iconv_session {
+ public:
+  iconv_session(const char* to, const char* from) : descriptor_(iconv_open(to, from)) {
+    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
+      if (errno == ENOMEM) throw std::bad_alloc();
+      descriptor_ = nullptr;
+    }
+  }
+  iconv_session(const iconv_session&) = delete;
+  iconv_session& operator=(const iconv_session&) = delete;
+  ~iconv_session() {
+    if (descriptor_) iconv_close(descriptor_);
+  }
+  explicit operator bool() const { return descriptor_ != nullptr; }
+
+  // Converts all of `input`, handing the output to `sink(const char*, size)` in pieces. Where the
+  // input cannot be converted, `on_invalid(remaining_input)` tells how many input bytes to skip
+  // and gives the bytes to emit instead. Returns false if iconv fails in any other way.
+  template <class Sink, class OnInvalid>
+  bool run(const char* input, std::size_t input_size, Sink&& sink, OnInvalid&& on_invalid) {
+    char buffer[4096];
+    char* in = const_cast<char*>(input);
+    std::size_t in_left = input_size;
+    bool flushing = false;
+    for (;;) {
+      char* out = buffer;
+      std::size_t out_left = sizeof buffer;
+      const std::size_t result = flushing ? iconv(descriptor_, nullptr, nullptr, &out, &out_left)
+                                          : iconv(descriptor_, &in, &in_left, &out, &out_left);
+      const int error = errno;
+      if (out != buffer) sink(buffer, static_cast<std::size_t>(out - buffer));
+      if (result != static_cast<std::size_t>(-1)) {
+        if (flushing) return true;
+        flushing = true;  // input done; emit any shift sequence that ends the output
+        continue;
+      }
+      if (error == E2BIG) continue;
+      if (error != EILSEQ && error != EINVAL) return false;
+      const auto replacement = on_invalid(std::string_view(in, in_left));
+      sink(replacement.bytes.data(), replacement.bytes.size());
+      in += replacement.skip;
+      in_left -= replacement.skip;
+    }
+  }
+
+ private:
+  iconv_t descriptor_;
+};
+
+struct replacement {
+  std::size_t skip;
+  std::string_view bytes;
+};
+
+// A unit the codeset cannot take: one '?' for one character (a surrogate pair is one character).
+replacement unrepresentable_character(std::string_view rest) {
+  static constexpr char kDefault[] = {kDefaultCharacter};
+  char16_t unit;
+  std::memcpy(&unit, rest.data(), sizeof unit);
+  std::size_t skip = sizeof(char16_t);
+  if (is_high_surrogate(unit) && rest.size() >= 2 * sizeof(char16_t)) {
+    char16_t next;
+    std::memcpy(&next, rest.data() + sizeof unit, sizeof next);
+    if (is_low_surrogate(next)) skip *= 2;
+  }
+  return {std::min(skip, rest.size()), std::string_view(kDefault, 1)};
+}
+
+// A byte the codeset does not define, or a sequence cut short: U+FFFD for one byte.
+replacement invalid_byte(std::string_view) {
+  static const char16_t kReplacement[] = {kReplacementCharacter};
+  return {1, std::string_view(reinterpret_cast<const char*>(kReplacement), sizeof kReplacement)};
+}
+
+// Measures (out == nullptr) or writes through iconv; returns the bytes produced, or
+// std::size_t(-1) on failure.
+template <class OnInvalid>
+std::size_t convert_with_iconv(const char* to, const char* from, std::string_view input, char* out,
+                               std::size_t capacity, OnInvalid on_invalid) {
+  iconv_session session(to, from);
+  if (!session) return static_cast<std::size_t>(-1);
+  std::size_t produced = 0;
+  bool overflow = false;
+  const bool ok = session.run(
+      input.data(), input.size(),
+      [&](const char* bytes, std::size_t size) {
+        if (out != nullptr) {
+          if (size > capacity - produced) {
+            overflow = true;
+            return;
+          }
+          std::memcpy(out + produced, bytes, size);
+        }
+        produced += size;
+      },
+      on_invalid);
+  return ok && !overflow ? produced : static_cast<std::size_t>(-1);
+}
+
+std::string_view as_bytes(std::u16string_view text) {
+  return {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)};
+}
+
+bool is_ascii_codeset(const char* codeset) {
+  return std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "US-ASCII") == 0 ||
+         std::strcmp(codeset, "ASCII") == 0;
+}
+
+}  // namespace
+
+narrow_encoding narrow_encoding::of_calling_thread() {
+  // glibc answers nl_langinfo from the calling thread's locale (uselocale), else the global one.
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset == nullptr || *codeset == '\0' || std::strcmp(codeset, "UTF-8") == 0 ||
+      is_ascii_codeset(codeset)) {
+    return utf8();
+  }
+  return named(codeset);
+}
+
+std::size_t narrow_encoding::narrow_size(std::u16string_view text) const {
+  if (is_utf8()) return utf16_to_utf8<false>(text, nullptr);
+  const std::size_t size =
+      convert_with_iconv(codeset_, kUtf16, as_bytes(text), nullptr, 0, unrepresentable_character);
+  return size == static_cast<std::size_t>(-1) ? 0 : size;
+}
+
+std::size_t narrow_encoding::to_narrow(std::u16string_view text, char* out,
+                                       std::size_t capacity) const {
+  if (is_utf8()) return utf16_to_utf8<true>(text, out);
+  const std::size_t size = convert_with_iconv(codeset_, kUtf16, as_bytes(text), out, capacity,
+                                              unrepresentable_character);
+  return size == static_cast<std::size_t>(-1) ? 0 : size;
+}
+
+std::size_t narrow_encoding::wide_size(std::string_view text) const {
+  if (is_utf8()) return utf8_to_utf16<false>(text, nullptr);
+  const std::size_t size = convert_with_iconv(kUtf16, codeset_, text, nullptr, 0, invalid_byte);
+  return size == static_cast<std::size_t>(-1) ? 0 : size / sizeof(char16_t);
+}
+
+std::size_t narrow_encoding::to_wide(std::string_view text, char16_t* out,
+                                     std::size_t capacity) const {
+  if (is_utf8()) return utf8_to_utf16<true>(text, out);
+  const std::size_t size = convert_with_iconv(kUtf16, codeset_, text, reinterpret_cast<char*>(out),
+                                              capacity * sizeof(char16_t), invalid_byte);
+  return size == static_cast<std::size_t>(-1) ? 0 : size / sizeof(char16_t);
+}
+
+}  // namespace oxel::marshal::detail
