@@ -2,6 +2,7 @@
 
 #include <KobMachineControlIntegration/marshal/marshal.h>
 
+#include "model_fixtures.h"
 #include "test_support.h"
 
 namespace {
@@ -13,9 +14,7 @@ using oxel::marshal::marshal_as;
 using oxel::marshal::null_argument_error;
 
 List<Text> list_of(std::initializer_list<Text> texts) {
-  auto list = MakeList<Text>(texts.size());
-  list->assign(texts);
-  return list;
+  return kobmc_test::list_of<Text>(texts);
 }
 
 class ListConversion : public ::testing::Test {
