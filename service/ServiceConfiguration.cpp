@@ -5,17 +5,36 @@
 #include <cstdlib>
 #include <exception>
 
+#include "OfflineService.h"
+
 namespace KobMachineControl {
 
 constexpr std::string_view kServiceVariable = "KOBMC_SERVICE";
+constexpr std::string_view kJournalVariable = "KOBMC_JOURNAL";
+
+namespace {
+
+std::string Environment(std::string_view name) {
+  const char* value = std::getenv(std::string(name).c_str());
+  return value ? value : "";
+}
+
+}  // namespace
 
 ServiceConnection ConnectService(std::string_view spec) {
   ServiceConnection connection{std::string(spec), nullptr, {}};
   try {
+    const auto colon = spec.find(':');
+    const std::string_view kind = spec.substr(0, colon);
+    const std::string target(colon == std::string_view::npos ? "" : spec.substr(colon + 1));
     if (spec.empty()) {
-      connection.problem = "no service configured (set " + std::string(kServiceVariable) + ")";
+      connection.problem = "no service configured (set " + std::string(kServiceVariable) +
+                           "=offline:<scenario file>)";
+    } else if (kind == "offline" && !target.empty()) {
+      connection.provider = offline::MakeOfflineService(target, Environment(kJournalVariable));
     } else {
-      connection.problem = "unknown kind of service in '" + std::string(spec) + "'";
+      connection.problem =
+          "unknown service '" + std::string(spec) + "'; expected offline:<scenario file>";
     }
   } catch (const std::exception& error) {
     connection.provider = nullptr;
@@ -26,8 +45,7 @@ ServiceConnection ConnectService(std::string_view spec) {
 
 const ServiceConnection& ConfiguredService() {
   static const ServiceConnection configured = [] {
-    const char* spec = std::getenv(kServiceVariable.data());
-    return ConnectService(spec ? spec : "");
+    return ConnectService(Environment(kServiceVariable));
   }();
   return configured;
 }
