@@ -6,6 +6,9 @@
 #include <exception>
 
 #include "OfflineService.h"
+#if KOBMC_WITH_DOTNET
+#include "DotnetService.h"
+#endif
 
 namespace KobMachineControl {
 
@@ -17,6 +20,18 @@ namespace {
 std::string Environment(std::string_view name) {
   const char* value = std::getenv(std::string(name).c_str());
   return value ? value : "";
+}
+
+// Problems are reported in one line, however the cause worded them.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  for (const char c : text) {
+    const bool space = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+    if (space && (line.empty() || line.back() == ' ')) continue;
+    line += space ? ' ' : c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace
@@ -32,13 +47,17 @@ ServiceConnection ConnectService(std::string_view spec) {
                            "=offline:<scenario file>)";
     } else if (kind == "offline" && !target.empty()) {
       connection.provider = offline::MakeOfflineService(target, Environment(kJournalVariable));
+#if KOBMC_WITH_DOTNET
+    } else if (kind == "dotnet" && !target.empty()) {
+      connection.provider = dotnet::MakeDotnetService(target);
+#endif
     } else {
-      connection.problem =
-          "unknown service '" + std::string(spec) + "'; expected offline:<scenario file>";
+      connection.problem = "unknown service '" + std::string(spec) +
+                           "'; expected offline:<scenario file> or dotnet:<KobMachineControl.dll>";
     }
   } catch (const std::exception& error) {
     connection.provider = nullptr;
-    connection.problem = error.what();
+    connection.problem = OneLine(error.what());
   }
   return connection;
 }
