@@ -22,14 +22,22 @@ set(KOBMC_DOTNET_ARTIFACTS ${CMAKE_BINARY_DIR}/dotnet)
 set(dotnet_environment DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1
                        DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1)
 
+# kobmc_dotnet_project(<target> <project dir> <assembly> [VARIANT <name>] [DEPENDS <files>...])
 function(kobmc_dotnet_project target project_dir assembly)
+  cmake_parse_arguments(PARSE_ARGV 3 arg "" "VARIANT" "DEPENDS")
   file(GLOB sources CONFIGURE_DEPENDS ${project_dir}/*.cs ${project_dir}/*.csproj)
-  set(output ${KOBMC_DOTNET_ARTIFACTS}/bin/${assembly}/release/${assembly}.dll)
+  set(artifacts ${KOBMC_DOTNET_ARTIFACTS})
+  set(variant_property)
+  if(arg_VARIANT)
+    set(artifacts ${KOBMC_DOTNET_ARTIFACTS}/variants/${arg_VARIANT})
+    set(variant_property -p:KobmcVariant=${arg_VARIANT})
+  endif()
+  set(output ${artifacts}/bin/${assembly}/release/${assembly}.dll)
   add_custom_command(OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -E env ${dotnet_environment}
             ${DOTNET_EXECUTABLE} build ${project_dir} -c Release --nologo -v quiet
-            --artifacts-path ${KOBMC_DOTNET_ARTIFACTS}
-    DEPENDS ${sources} ${ARGN}
+            --artifacts-path ${artifacts} ${variant_property}
+    DEPENDS ${sources} ${arg_DEPENDS}
     COMMENT "Building the managed ${assembly}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${output})
@@ -41,8 +49,15 @@ file(GLOB managed_service_sources CONFIGURE_DEPENDS ${KOBMC_MANAGED_SERVICE_DIR}
 kobmc_dotnet_project(kobmc_managed_service ${KOBMC_MANAGED_SERVICE_DIR} KobMachineControl)
 set(KOBMC_MANAGED_SERVICE ${kobmc_managed_service_OUTPUT})
 kobmc_dotnet_project(kobmc_dotnet_adapter_build ${PROJECT_SOURCE_DIR}/service/dotnet
-                     KobMachineControl.Adapter ${managed_service_sources})
+                     KobMachineControl.Adapter DEPENDS ${managed_service_sources})
 add_dependencies(kobmc_dotnet_adapter_build kobmc_managed_service)
+foreach(variant IN ITEMS MissingOperation NoFacade)
+  kobmc_dotnet_project(kobmc_managed_service_${variant} ${KOBMC_MANAGED_SERVICE_DIR}
+                       KobMachineControl VARIANT ${variant})
+  set(KOBMC_MANAGED_SERVICE_${variant} ${kobmc_managed_service_${variant}_OUTPUT})
+  # One dotnet build at a time over the same project.
+  add_dependencies(kobmc_managed_service_${variant} kobmc_dotnet_adapter_build)
+endforeach()
 
 # The adapter lives beside the service library, where the provider looks for it.
 set(adapter_build_dir ${KOBMC_DOTNET_ARTIFACTS}/bin/KobMachineControl.Adapter/release)

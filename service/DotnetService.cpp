@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include <KobMachineControlIntegration/marshal/narrow_encoding.h>
 #include "ModelProperties.h"
 #include "Scenario.h"
 
@@ -147,8 +148,9 @@ struct WireValue<Ref<Model>> {
 
 // The adapter's entries: arguments in, the caller's response code, the result out (malloc'd by
 // the adapter, freed here). Status 0 is success; otherwise the result is the error's message.
-using Entry = int (*)(const std::uint8_t* arguments, std::int32_t length, std::int32_t* responsecode,
-                      std::uint8_t** result, std::int32_t* result_length);
+using Entry = int (*)(const std::uint8_t* arguments, std::int32_t length,
+                      std::int32_t* responsecode, std::uint8_t** result,
+                      std::int32_t* result_length);
 using BindEntry = int (*)(const char16_t* path, std::int32_t length, std::uint8_t** result,
                           std::int32_t* result_length);
 
@@ -209,7 +211,8 @@ Runtime StartRuntime() {
     }
     void* hostfxr = dlopen(hostfxr_path, RTLD_NOW | RTLD_LOCAL);
     if (!hostfxr) throw ServiceError(std::string("cannot load hostfxr: ") + dlerror());
-    const auto set_error_writer = Symbol<hostfxr_set_error_writer_fn>(hostfxr, "hostfxr_set_error_writer");
+    const auto set_error_writer =
+        Symbol<hostfxr_set_error_writer_fn>(hostfxr, "hostfxr_set_error_writer");
     const auto initialize = Symbol<hostfxr_initialize_for_runtime_config_fn>(
         hostfxr, "hostfxr_initialize_for_runtime_config");
     const auto get_delegate =
@@ -250,7 +253,8 @@ Function AdapterEntry(const Runtime& runtime, const char* name) {
   const int rc = runtime.load(runtime.adapter.c_str(), kAdapterType, name,
                               UNMANAGEDCALLERSONLY_METHOD, nullptr, &entry);
   if (rc != 0 || !entry) {
-    throw ServiceError(std::string("the managed adapter has no entry ") + name + " (" + Hex(rc) + ")");
+    throw ServiceError(std::string("the managed adapter has no entry ") + name + " (" + Hex(rc) +
+                       ")");
   }
   return reinterpret_cast<Function>(entry);
 }
@@ -266,7 +270,8 @@ class DotnetService final : public ServiceProvider {
   explicit DotnetService(const std::string& assembly_path) {
     const Runtime& runtime = TheRuntime();
     if (!runtime.load) throw ServiceError(runtime.problem);
-    const std::u16string path = offline::FromUtf8(fs::absolute(assembly_path).string());
+    const std::u16string path =
+        oxel::marshal::detail::from_utf8(fs::absolute(assembly_path).string());
     std::uint8_t* message = nullptr;
     std::int32_t length = 0;
     const int status = AdapterEntry<BindEntry>(runtime, "Bind")(
@@ -311,8 +316,8 @@ class DotnetService final : public ServiceProvider {
     return Call<List<Text>>(kGetExportFormats, &responsecode, unittypes, ruletype);
   }
   void SetExportMcFile(const Text& exportfileid, const List<Text>& unittypes,
-                       const Text& exporttype, const Text& sourcefileid,
-                       std::int32_t sourcefilerev, std::int32_t& responsecode) override {
+                       const Text& exporttype, const Text& sourcefileid, std::int32_t sourcefilerev,
+                       std::int32_t& responsecode) override {
     Call<void>(kSetExportMcFile, &responsecode, exportfileid, unittypes, exporttype, sourcefileid,
                sourcefilerev);
   }
@@ -323,9 +328,22 @@ class DotnetService final : public ServiceProvider {
 
  private:
   enum Operation {
-    kSetTenantUniqueId, kSetProject, kIsLoggedIn, kLogout, kGetSystemsMC, kGetSystemsVT,
-    kGetSystem, kGetConnectionsMC, kGetConnectionsVT, kGetTypes, kGetExportRules, kGetDomains,
-    kGetExportFormats, kSetExportMcFile, kSetExportVtFile, kOperations
+    kSetTenantUniqueId,
+    kSetProject,
+    kIsLoggedIn,
+    kLogout,
+    kGetSystemsMC,
+    kGetSystemsVT,
+    kGetSystem,
+    kGetConnectionsMC,
+    kGetConnectionsVT,
+    kGetTypes,
+    kGetExportRules,
+    kGetDomains,
+    kGetExportFormats,
+    kSetExportMcFile,
+    kSetExportVtFile,
+    kOperations
   };
 
   static void Check(int status, std::uint8_t* buffer, std::int32_t length) {
@@ -334,7 +352,8 @@ class DotnetService final : public ServiceProvider {
     if (!buffer) throw ServiceError("the .NET service failed");
     WireReader wire(buffer, static_cast<std::size_t>(length));
     const Text message = wire.Read<Text>();
-    throw ServiceError(message ? offline::ToUtf8(*message) : "the .NET service failed");
+    throw ServiceError(message ? oxel::marshal::detail::to_utf8(*message)
+                               : "the .NET service failed");
   }
 
   // One crossing: encode the arguments, call the entry with the caller's own response code,
@@ -356,11 +375,14 @@ class DotnetService final : public ServiceProvider {
   }
 
   std::pair<const char*, Entry> entries_[kOperations] = {
-      {"SetTenantUniqueId", nullptr}, {"SetProject", nullptr},       {"IsLoggedIn", nullptr},
-      {"Logout", nullptr},            {"GetSystemsMC", nullptr},     {"GetSystemsVT", nullptr},
-      {"GetSystem", nullptr},         {"GetConnectionsMC", nullptr}, {"GetConnectionsVT", nullptr},
-      {"GetTypes", nullptr},          {"GetExportRules", nullptr},   {"GetDomains", nullptr},
-      {"GetExportFormats", nullptr},  {"SetExportMcFile", nullptr},  {"SetExportVtFile", nullptr},
+      {"SetTenantUniqueId", nullptr}, {"SetProject", nullptr},
+      {"IsLoggedIn", nullptr},        {"Logout", nullptr},
+      {"GetSystemsMC", nullptr},      {"GetSystemsVT", nullptr},
+      {"GetSystem", nullptr},         {"GetConnectionsMC", nullptr},
+      {"GetConnectionsVT", nullptr},  {"GetTypes", nullptr},
+      {"GetExportRules", nullptr},    {"GetDomains", nullptr},
+      {"GetExportFormats", nullptr},  {"SetExportMcFile", nullptr},
+      {"SetExportVtFile", nullptr},
   };
 };
 

@@ -82,5 +82,4 @@ constexpr auto PropertiesOf<ExportRule>() {
                     Property<ExportRule, Ref<Definition>>{"definition", &ExportRule::definition}};
 }
 
-
 }  // namespace KobMachineControl::ApiModels

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include <KobMachineControlIntegration/marshal/narrow_encoding.h>
 #include "Scenario.h"
 
 namespace KobMachineControl::offline {
@@ -36,7 +37,7 @@ class Journal {
 
  private:
   static nlohmann::json ToJson(const Text& text) {
-    return text ? nlohmann::json(ToUtf8(*text)) : nlohmann::json(nullptr);
+    return text ? nlohmann::json(oxel::marshal::detail::to_utf8(*text)) : nlohmann::json(nullptr);
   }
   static nlohmann::json ToJson(const Argument& argument) {
     if (const auto* text = std::get_if<Text>(&argument)) return ToJson(*text);

@@ -58,8 +58,4 @@ struct Scenario {
 Scenario ReadScenarioFile(const std::string& path);
 Scenario ReadScenario(std::string_view json, const std::string& source_name);
 
-// UTF-8 <-> UTF-16, for scenario texts and the journal.
-std::u16string FromUtf8(std::string_view text);
-std::string ToUtf8(std::u16string_view text);
-
 }  // namespace KobMachineControl::offline

@@ -17,21 +17,7 @@ namespace KobMachineControl::offline {
 
 using json = nlohmann::json;
 using namespace ApiModels;
-using oxel::marshal::detail::narrow_encoding;
-
-std::u16string FromUtf8(std::string_view text) {
-  const auto utf8 = narrow_encoding::utf8();
-  std::u16string result(utf8.wide_size(text), u'\0');
-  utf8.to_wide(text, result.data(), result.size());
-  return result;
-}
-
-std::string ToUtf8(std::u16string_view text) {
-  const auto utf8 = narrow_encoding::utf8();
-  std::string result(utf8.narrow_size(text), '\0');
-  utf8.to_narrow(text, result.data(), result.size());
-  return result;
-}
+using oxel::marshal::detail::from_utf8;
 
 namespace {
 
@@ -84,7 +70,7 @@ struct ValueReader<Text> {
   static Text Read(const json& value, const Place& place) {
     if (value.is_null()) return std::nullopt;
     if (!value.is_string()) place.Fail("expected a string or null");
-    return FromUtf8(value.get_ref<const std::string&>());
+    return from_utf8(value.get_ref<const std::string&>());
   }
 };
 

@@ -315,4 +315,16 @@ std::size_t narrow_encoding::to_wide(std::string_view text, char16_t* out,
   return size == static_cast<std::size_t>(-1) ? 0 : size / sizeof(char16_t);
 }
 
+std::string to_utf8(std::u16string_view text) {
+  std::string result(utf16_to_utf8<false>(text, nullptr), '\0');
+  utf16_to_utf8<true>(text, result.data());
+  return result;
+}
+
+std::u16string from_utf8(std::string_view text) {
+  std::u16string result(utf8_to_utf16<false>(text, nullptr), u'\0');
+  utf8_to_utf16<true>(text, result.data());
+  return result;
+}
+
 }  // namespace oxel::marshal::detail

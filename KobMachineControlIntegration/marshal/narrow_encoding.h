@@ -41,6 +41,10 @@ class narrow_encoding {
   const char* codeset_;  // null for UTF-8; otherwise an iconv codeset name
 };
 
+// UTF-8, whatever the thread's locale: for texts whose encoding is fixed (JSON, file names).
+std::string to_utf8(std::u16string_view text);
+std::u16string from_utf8(std::string_view text);
+
 // The text conversion rules over views (size limits, exact measure, failure checks), in the
 // calling thread's encoding; the text specialisations of marshal_traits call these.
 std::string to_narrow(std::u16string_view text);

@@ -6,7 +6,11 @@ using KobMachineControl.ApiModels;
 
 namespace KobMachineControl
 {
+#if KOBMC_NO_FACADE
+    public static class SomeOtherFacade
+#else
     public static class MachineControlIntegration
+#endif
     {
         public static void SetTenantUniqueId(string tenantUniqueId)
         {
@@ -52,8 +56,10 @@ namespace KobMachineControl
         public static void SetExportMcFile(string exportfileid, List<string> unittypes, string exporttype, string sourcefileid, int sourcefilerev, ref int responsecode) =>
             Query<object>("SetExportMcFile", ref responsecode, exportfileid, unittypes, exporttype, sourcefileid, sourcefilerev);
 
+#if !KOBMC_MISSING_OPERATION
         public static void SetExportVtFile(string fileid, string exporttype, string sourcefileid, int sourcefilerev, ref int responsecode) =>
             Query<object>("SetExportVtFile", ref responsecode, fileid, exporttype, sourcefileid, sourcefilerev);
+#endif
 
         // Context operations act on the state unless an answer applies.
         private static Scenario.Answer Context(string operation, params object[] arguments)
