@@ -134,7 +134,9 @@ struct ValueReader<Ref<Model>> {
     if (value.is_null()) return nullptr;
     if (!value.is_object()) place.Fail("expected an object or null");
     auto model = std::make_shared<Model>();
-    for (const auto& [key, member] : value.items()) {
+    for (const auto& item : value.items()) {
+      const std::string& key = item.key();
+      const json& member = item.value();
       const bool known = std::apply(
           [&](const auto&... property) {
             return (ReadProperty(*model, property, key, member, place) || ...);
@@ -300,13 +302,16 @@ Scenario ReadScenario(std::string_view text, const std::string& source) {
   json document;
   try {
     document = json::parse(text, limit_depth);
-  } catch (const json::parse_error& error) {
+  } catch (const json::exception& error) {  // syntax, and numbers beyond what JSON numbers hold
     std::string message = error.what();
     if (const auto colon = message.find("syntax error"); colon != std::string::npos) {
       message = message.substr(colon);
+    } else if (const auto tag = message.find("] "); tag != std::string::npos) {
+      message = message.substr(tag + 2);
     }
-    throw ServiceError(source + ":" + LineAndColumn(text, error.byte == 0 ? 0 : error.byte - 1) +
-                       ": " + message);
+    const auto* parse_error = dynamic_cast<const json::parse_error*>(&error);
+    const std::size_t byte = parse_error && parse_error->byte > 0 ? parse_error->byte - 1 : 0;
+    throw ServiceError(source + ":" + LineAndColumn(text, byte) + ": " + message);
   }
 
   const Place root{source, "", 0};
@@ -318,7 +323,9 @@ Scenario ReadScenario(std::string_view text, const std::string& source) {
       ReadState(value, at, scenario);
     } else if (key == "answers") {
       if (!value.is_object()) at.Fail("expected an object keyed by operation");
-      for (const auto& [name, answers] : value.items()) {
+      for (const auto& item : value.items()) {
+        const std::string& name = item.key();
+        const json& answers = item.value();
         const bool known = std::apply(
             [&](const auto&... operation) {
               return (ReadAnswers(operation, name, answers, at.Child(name), scenario) || ...);

@@ -240,6 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenFile{R"({"answers": {"GetTypes": {"responsecode": 4294967296}}})",
                    "expected a 32-bit integer"},
         BrokenFile{R"({"state": {"loggedIn": "yes"}})", "/state/loggedIn: expected true or false"},
+        BrokenFile{R"({"answers": {"GetDomains": {"match": [1e999]}}})",
+                   ":1:1: number overflow parsing '1e999'"},
         BrokenFile{R"([1, 2])", "expected an object"}),
     [](const auto& broken) {
       std::string name;
