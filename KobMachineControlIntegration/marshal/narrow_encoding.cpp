@@ -10,6 +10,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace oxel::marshal::detail {
 namespace {
 
@@ -27,11 +31,70 @@ bool is_low_surrogate(char32_t unit) {
 //
 // One routine both measures (Write = false) and writes, so the two can never disagree.
 
-// True when the four units at `units` are all ASCII.
-bool four_ascii_units(const char16_t* units) {
-  std::uint64_t word;
-  std::memcpy(&word, units, sizeof word);
-  return (word & 0xFF80FF80FF80FF80ull) == 0;
+// The length of the run of ASCII units that `in` starts with, copied to `out` as bytes when
+// writing. Most texts are mostly ASCII, so this loop carries most of the work: eight units at a
+// time, and where a block holds another character, its ASCII prefix at once.
+template <bool Write>
+std::size_t ascii_run(const char16_t* in, std::size_t size, char* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i non_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  while (i + 8 <= size) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const int ascii =
+        _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, non_ascii), _mm_setzero_si128()));
+    if (ascii == 0xFFFF) {
+      if constexpr (Write) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units, units));
+      }
+      i += 8;
+      continue;
+    }
+    const auto prefix = static_cast<std::size_t>(__builtin_ctz(~ascii) / 2);
+    if constexpr (Write) {
+      for (std::size_t k = 0; k < prefix; ++k) out[i + k] = static_cast<char>(in[i + k]);
+    }
+    return i + prefix;
+  }
+#endif
+  for (; i < size && in[i] < 0x80; ++i) {
+    if constexpr (Write) out[i] = static_cast<char>(in[i]);
+  }
+  return i;
+}
+
+// Measures the UTF-8 bytes of the leading blocks of `in` that hold no surrogate: per unit one
+// byte, one more from U+0080 and one more from U+0800. Returns the units measured.
+std::size_t measure_without_surrogates(const char16_t* in, std::size_t size, std::size_t& bytes) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i ascii_bound = _mm_set1_epi16(0x7F);
+  const __m128i two_byte_bound = _mm_set1_epi16(0x7FF);
+  const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+  const __m128i zero = _mm_setzero_si128();
+  // Each lane counts how often its unit was within a bound (at most 2 a block); summed before a
+  // lane could overflow. A block's bytes are 24 less those counts.
+  while (i + 8 <= size) {
+    __m128i within = zero;
+    std::size_t blocks = 0;
+    for (; blocks < 16384 && i + 8 <= size; ++blocks, i += 8) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, surrogate_bits), surrogate))) {
+        break;
+      }
+      // A lane is zero after a saturating subtraction when it is at or below the bound.
+      within = _mm_sub_epi16(within, _mm_cmpeq_epi16(_mm_subs_epu16(units, ascii_bound), zero));
+      within = _mm_sub_epi16(within, _mm_cmpeq_epi16(_mm_subs_epu16(units, two_byte_bound), zero));
+    }
+    const __m128i pairs = _mm_madd_epi16(within, _mm_set1_epi16(1));
+    alignas(16) std::int32_t sums[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums), pairs);
+    bytes += 24 * blocks - static_cast<std::size_t>(sums[0] + sums[1] + sums[2] + sums[3]);
+    if (blocks < 16384) break;  // stopped at a surrogate or the end
+  }
+#endif
+  return i;
 }
 
 template <bool Write>
@@ -41,12 +104,12 @@ std::size_t utf16_to_utf8(std::u16string_view text, char* out) {
   std::size_t i = 0;
   std::size_t written = 0;
   while (i < size) {
-    while (i + 4 <= size && four_ascii_units(in + i)) {
-      if constexpr (Write) {
-        for (int k = 0; k < 4; ++k) out[written + k] = static_cast<char>(in[i + k]);
-      }
-      i += 4;
-      written += 4;
+    if constexpr (Write) {
+      const std::size_t run = ascii_run<Write>(in + i, size - i, out + written);
+      i += run;
+      written += run;
+    } else {
+      i += measure_without_surrogates(in + i, size - i, written);
     }
     if (i == size) break;
     char32_t code = in[i++];
@@ -91,10 +154,35 @@ std::size_t utf16_to_utf8(std::u16string_view text, char* out) {
 
 // ---- UTF-8 to UTF-16 ------------------------------------------------------------------------
 
-bool eight_ascii_bytes(const unsigned char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return (word & 0x8080808080808080ull) == 0;
+// The length of the run of ASCII bytes that `in` starts with, widened into `out` when writing:
+// sixteen bytes at a time, and where a block holds another byte, its ASCII prefix at once.
+template <bool Write>
+std::size_t ascii_run(const unsigned char* in, std::size_t size, char16_t* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  while (i + 16 <= size) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const int non_ascii = _mm_movemask_epi8(bytes);
+    if (non_ascii == 0) {
+      if constexpr (Write) {
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
+      }
+      i += 16;
+      continue;
+    }
+    const auto prefix = static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(non_ascii)));
+    if constexpr (Write) {
+      for (std::size_t k = 0; k < prefix; ++k) out[i + k] = in[i + k];
+    }
+    return i + prefix;
+  }
+#endif
+  for (; i < size && in[i] < 0x80; ++i) {
+    if constexpr (Write) out[i] = in[i];
+  }
+  return i;
 }
 
 // Decodes the sequence at bytes[i], advancing i. An ill-formed sequence yields U+FFFD and is
@@ -138,13 +226,9 @@ std::size_t utf8_to_utf16(std::string_view text, char16_t* out) {
   std::size_t i = 0;
   std::size_t written = 0;
   while (i < size) {
-    while (i + 8 <= size && eight_ascii_bytes(in + i)) {
-      if constexpr (Write) {
-        for (int k = 0; k < 8; ++k) out[written + k] = in[i + k];
-      }
-      i += 8;
-      written += 8;
-    }
+    const std::size_t run = ascii_run<Write>(in + i, size - i, Write ? out + written : nullptr);
+    i += run;
+    written += run;
     if (i == size) break;
     const char32_t code = decode_utf8(in, size, i);
     if (code < 0x10000) {
@@ -186,28 +270,40 @@ class iconv_session {
   // and gives the bytes to emit instead. Returns false if iconv fails in any other way.
   template <class Sink, class OnInvalid>
   bool run(const char* input, std::size_t input_size, Sink&& sink, OnInvalid&& on_invalid) {
+    // iconv is fed a window of the input at a time: glibc re-converts the pending input of a
+    // multi-step conversion after each invalid character, which over the whole input would cost
+    // quadratic time in texts with many of them.
+    constexpr std::size_t kWindow = 4096;
     char buffer[4096];
     char* in = const_cast<char*>(input);
-    std::size_t in_left = input_size;
-    bool flushing = false;
+    char* const end = in + input_size;
+    std::size_t window = kWindow;
     for (;;) {
+      // With the input done, one more call emits any shift sequence that ends the output.
+      const bool flushing = in == end;
       char* out = buffer;
       std::size_t out_left = sizeof buffer;
+      std::size_t in_left = std::min(static_cast<std::size_t>(end - in), window);
+      const bool last_window = in + in_left == end;
       const std::size_t result = flushing ? iconv(descriptor_, nullptr, nullptr, &out, &out_left)
                                           : iconv(descriptor_, &in, &in_left, &out, &out_left);
       const int error = errno;
       if (out != buffer) sink(buffer, static_cast<std::size_t>(out - buffer));
       if (result != static_cast<std::size_t>(-1)) {
         if (flushing) return true;
-        flushing = true;  // input done; emit any shift sequence that ends the output
+        window = kWindow;
         continue;
       }
       if (error == E2BIG) continue;
+      if (error == EINVAL && !last_window) {
+        window += 16;  // a sequence cut by the window's edge, not by the input's end
+        continue;
+      }
       if (error != EILSEQ && error != EINVAL) return false;
-      const auto replacement = on_invalid(std::string_view(in, in_left));
+      const auto replacement = on_invalid(std::string_view(in, static_cast<std::size_t>(end - in)));
       sink(replacement.bytes.data(), replacement.bytes.size());
       in += replacement.skip;
-      in_left -= replacement.skip;
+      window = kWindow;
     }
   }
 
