@@ -81,7 +81,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const auto it = runs_.find(name);
     if (it == runs_.end()) return std::nullopt;
     return it->second.GetAdjustedRealTime() /
-           benchmark::GetTimeUnitMultiplier(it->second.time_unit) * 1e-9 * 1e9;
+           benchmark::GetTimeUnitMultiplier(it->second.time_unit) * 1e9;
   }
   std::optional<double> Counter(const std::string& name, const std::string& counter) const {
     const auto it = runs_.find(name);
@@ -171,10 +171,7 @@ void PrintSummary(const SummaryReporter& r) {
 
   std::printf("\n%-62s %12s  %-8s %s\n", "comparison", "value", "target", "");
   for (const Row& row : rows) {
-    if (!row.value) {
-      std::printf("%-62s %12s\n", row.what.c_str(), "n/a");
-      continue;
-    }
+    if (!row.value) continue;  // not run (filtered out, or skipped)
     const char* verdict = !row.met ? "" : row.met(*row.value) ? "met" : "MISSED";
     std::printf("%-62s %10.3g %-2s %-8s %s\n", row.what.c_str(), *row.value, row.unit.c_str(),
                 row.target.c_str(), verdict);

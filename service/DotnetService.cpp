@@ -76,6 +76,8 @@ class WireReader {
     return WireValue<T>::Read(*this);
   }
 
+  std::size_t Remaining() const { return size_ - position_; }
+
   const std::uint8_t* Take(std::size_t size) {
     if (size > size_ - position_) throw ServiceError("malformed answer from the .NET service");
     const std::uint8_t* at = data_ + position_;
@@ -122,7 +124,11 @@ struct WireValue<List<T>> {
     const auto count = wire.Read<std::int32_t>();
     if (count == -1) return nullptr;
     if (count < 0) throw ServiceError("malformed answer from the .NET service");
-    auto list = MakeList<T>();
+    // Each element takes at least one byte, so a count beyond what is left is malformed.
+    if (static_cast<std::size_t>(count) > wire.Remaining()) {
+      throw ServiceError("malformed answer from the .NET service");
+    }
+    auto list = MakeList<T>(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) list->push_back(wire.Read<T>());
     return list;
   }

@@ -18,6 +18,10 @@ constexpr const char* kToWideFailed =
     "Conversion from MultiByte to WideChar failed.  Please check the content of the string "
     "and/or locale settings.";
 
+// Texts up to this many units (or bytes) convert in one pass into a stack buffer that holds any
+// result; what the pass writes is the exact measure, and the result is built at that size.
+constexpr std::size_t kShortText = 64;
+
 // Sizes cross the conversion as int on the original platform; larger ones are refused.
 void require_int_size(std::size_t size) {
   if (size > static_cast<std::size_t>(INT_MAX)) throw out_of_range_error(kSizeExceedsIntMax);
@@ -30,6 +34,10 @@ namespace detail {
 std::string to_narrow(std::u16string_view text) {
   require_int_size(text.size());
   const auto encoding = narrow_encoding::of_calling_thread();
+  if (encoding.is_utf8() && text.size() <= kShortText) {
+    char buffer[3 * kShortText];  // UTF-8 needs at most 3 bytes a unit
+    return std::string(buffer, encoding.to_narrow(text, buffer, sizeof buffer));
+  }
   const std::size_t measure = encoding.narrow_size(text);
   if (measure == 0) {
     if (!text.empty()) throw argument_error(kToNarrowFailed);
@@ -47,6 +55,10 @@ std::string to_narrow(std::u16string_view text) {
 std::u16string to_wide(std::string_view text) {
   require_int_size(text.size());
   const auto encoding = narrow_encoding::of_calling_thread();
+  if (encoding.is_utf8() && text.size() <= kShortText) {
+    char16_t buffer[kShortText];  // UTF-8 gives at most one unit a byte
+    return std::u16string(buffer, encoding.to_wide(text, buffer, kShortText));
+  }
   const std::size_t measure = encoding.wide_size(text);
   if (measure == 0) {
     if (!text.empty()) throw argument_error(kToWideFailed);
