@@ -70,9 +70,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
+    // With repetitions, the median stands for the benchmark.
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        runs_[run.benchmark_name()] = run;
+      if (run.error_occurred) continue;
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+        runs_[run.run_name.str()] = run;
+      }
     }
   }
 

@@ -259,6 +259,19 @@ TEST_F(OfflineService, DeepNestingIsRefusedNotFollowed) {
   EXPECT_THAT(connection.problem, HasSubstr("nested deeper than"));
 }
 
+TEST_F(OfflineService, HugeScenarioLoadsWhole) {
+  // 200,000 domains and one 8 MiB text: read once, answered in full.
+  std::string scenario =
+      R"({"answers": {"GetDomains": {"result": [")" + std::string(8 << 20, 'x') + "\"";
+  for (int i = 0; i < 200000; ++i) scenario += ",\"domain-" + std::to_string(i) + "\"";
+  scenario += "]}}}";
+  ASSERT_NE(Connect(scenario).provider, nullptr);
+  const std::vector<std::string> domains = kmc::GetDomains(code);
+  ASSERT_EQ(domains.size(), 200001u);
+  EXPECT_EQ(domains[0].size(), 8u << 20);
+  EXPECT_EQ(domains.back(), "domain-199999");
+}
+
 TEST_F(OfflineService, MissingFileIsAClearProblem) {
   const ServiceConnection connection = ConnectService("offline:/nonexistent/scenario.json");
   EXPECT_EQ(connection.provider, nullptr);

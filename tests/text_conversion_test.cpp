@@ -216,6 +216,22 @@ TEST(TextConversion, Utf8AgreesWithIconvAtEveryLength) {
   }
 }
 
+TEST(TextConversion, LongTextsConvertExactlyAcrossBlockAndChunkEdges) {
+  // The vector paths count in blocks and sum in chunks; texts well past a chunk must still come
+  // out exactly as iconv has them.
+  ThreadLocale locale(kobmc_test::kUtf8Locale);
+  for (const std::size_t length : {65536u, 65543u, 131072u, 262151u, 600000u}) {
+    std::u16string text(length, u'a');
+    for (std::size_t i = 997; i < length; i += 4099) text[i] = u'\u00e9';  // sparse accents
+    const std::string expected = iconv_utf8(text);
+    ASSERT_EQ(marshal_as<std::string>(Text(text)), expected) << "length " << length;
+    ASSERT_EQ(marshal_as<Text>(expected), Text(text)) << "length " << length;
+    const std::u16string ascii(length, u'z');
+    ASSERT_EQ(marshal_as<std::string>(Text(ascii)), std::string(length, 'z'))
+        << "length " << length;
+  }
+}
+
 TEST(TextConversion, EachThreadUsesItsOwnLocale) {
   const Text text(u"Grüße");
   std::atomic<int> ready = 0;

@@ -73,12 +73,14 @@ std::size_t measure_without_surrogates(const char16_t* in, std::size_t size, std
   const __m128i surrogate_bits = _mm_set1_epi16(static_cast<short>(0xF800));
   const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
   const __m128i zero = _mm_setzero_si128();
-  // Each lane counts how often its unit was within a bound (at most 2 a block); summed before a
-  // lane could overflow. A block's bytes are 24 less those counts.
+  // Each lane counts how often its unit was within a bound (at most 2 a block). The lanes are
+  // summed as signed 16-bit values, so before any could pass 32767. A block's bytes are 24 less
+  // those counts.
+  constexpr std::size_t kBlocksPerSum = 8192;
   while (i + 8 <= size) {
     __m128i within = zero;
     std::size_t blocks = 0;
-    for (; blocks < 16384 && i + 8 <= size; ++blocks, i += 8) {
+    for (; blocks < kBlocksPerSum && i + 8 <= size; ++blocks, i += 8) {
       const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
       if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, surrogate_bits), surrogate))) {
         break;
@@ -91,7 +93,7 @@ std::size_t measure_without_surrogates(const char16_t* in, std::size_t size, std
     alignas(16) std::int32_t sums[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(sums), pairs);
     bytes += 24 * blocks - static_cast<std::size_t>(sums[0] + sums[1] + sums[2] + sums[3]);
-    if (blocks < 16384) break;  // stopped at a surrogate or the end
+    if (blocks < kBlocksPerSum) break;  // stopped at a surrogate or the end
   }
 #endif
   return i;
