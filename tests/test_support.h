@@ -3,11 +3,12 @@
 
 #include <KobMachineControl/ServiceProvider.h>
 #include <gmock/gmock.h>
-#include <locale.h>
 
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+#include "thread_locale.h"
 
 namespace kobmc_test {
 
@@ -48,25 +49,6 @@ class ProviderTest : public ::testing::Test {
  private:
   std::shared_ptr<::testing::StrictMock<MockProvider>> provider_ =
       std::make_shared<::testing::StrictMock<MockProvider>>();
-};
-
-// Switches the calling thread to a locale for the life of the object.
-class ThreadLocale {
- public:
-  explicit ThreadLocale(const char* name) : locale_(newlocale(LC_ALL_MASK, name, nullptr)) {
-    if (locale_ == nullptr) throw std::runtime_error(std::string("locale not available: ") + name);
-    previous_ = uselocale(locale_);
-  }
-  ThreadLocale(const ThreadLocale&) = delete;
-  ThreadLocale& operator=(const ThreadLocale&) = delete;
-  ~ThreadLocale() {
-    uselocale(previous_);
-    freelocale(locale_);
-  }
-
- private:
-  locale_t locale_;
-  locale_t previous_;
 };
 
 inline constexpr const char* kUtf8Locale = "en_US.UTF-8";

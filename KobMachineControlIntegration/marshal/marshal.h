@@ -24,26 +24,29 @@ class argument_error : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
-// An argument that is null where a value is needed; param_name() names it.
-class null_argument_error : public argument_error {
+// An argument error that names the offending argument in param_name().
+class named_argument_error : public argument_error {
  public:
-  explicit null_argument_error(std::string param_name)
-      : argument_error("Value cannot be null: " + param_name), param_name_(std::move(param_name)) {}
+  named_argument_error(const std::string& message, std::string param_name)
+      : argument_error(message + param_name), param_name_(std::move(param_name)) {}
   const std::string& param_name() const noexcept { return param_name_; }
 
  private:
   std::string param_name_;
 };
 
-// An argument whose size is out of range; param_name() names it.
-class out_of_range_error : public argument_error {
+// An argument that is null where a value is needed.
+class null_argument_error : public named_argument_error {
+ public:
+  explicit null_argument_error(std::string param_name)
+      : named_argument_error("Value cannot be null: ", std::move(param_name)) {}
+};
+
+// An argument whose size is out of range.
+class out_of_range_error : public named_argument_error {
  public:
   explicit out_of_range_error(std::string param_name)
-      : argument_error("Value out of range: " + param_name), param_name_(std::move(param_name)) {}
-  const std::string& param_name() const noexcept { return param_name_; }
-
- private:
-  std::string param_name_;
+      : named_argument_error("Value out of range: ", std::move(param_name)) {}
 };
 
 // ---- Entry point ------------------------------------------------------------------------------
