@@ -19,8 +19,9 @@ target_link_libraries(kobmc_nethost INTERFACE ${NETHOST_LIBRARY})
 
 # Each project builds into its own folder under the build tree; nothing lands in the sources.
 set(KOBMC_DOTNET_ARTIFACTS ${CMAKE_BINARY_DIR}/dotnet)
+# Quiet and offline: no telemetry, no first-run banner, no check for workload updates.
 set(dotnet_environment DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1
-                       DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1)
+                       DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1 DOTNET_CLI_WORKLOAD_UPDATE_NOTIFY_DISABLE=1)
 
 # kobmc_dotnet_project(<target> <project dir> <assembly> [VARIANT <name>] [DEPENDS <files>...])
 function(kobmc_dotnet_project target project_dir assembly)
