@@ -325,12 +325,12 @@ TEST_F(Operations, ExportFilesPassEveryArgumentInOrder) {
 }
 
 TEST_F(Operations, FailedConversionLeavesServiceAndCodeUntouched) {
-  ThreadLocale unconvertible(kUnconvertibleLocale);
+  ThreadLocale unconvertible(kUnconvertibleLocale);  // texts with a tilde need its converter
   code = 7;
-  kmc::SetExportMcFile("exp", {"a"}, "x", "y", 1, code);
-  kmc::SetExportVtFile("vt", "x", "y", 1, code);
-  EXPECT_TRUE(kmc::GetExportFormats({"a"}, "x", code).empty());
-  EXPECT_EQ(kmc::GetSystem("a", code).id, "");
+  kmc::SetExportMcFile("exp", {"a~"}, "x", "y", 1, code);
+  kmc::SetExportVtFile("vt", "x", "y~", 1, code);
+  EXPECT_TRUE(kmc::GetExportFormats({"a"}, "x~", code).empty());
+  EXPECT_EQ(kmc::GetSystem("a~", code).id, "");
   EXPECT_EQ(code, 7);
 }
 

@@ -68,8 +68,8 @@ TEST_F(ContextOperations, ServiceErrorsNeverReachTheHost) {
 TEST_F(ContextOperations, FailedConversionNeverReachesTheService) {
   // The strict mock fails the test if the service is called.
   ThreadLocale unconvertible(kUnconvertibleLocale);
-  kmc::SetProject("p");
-  kmc::SetTenantUniqueId("t");
+  kmc::SetProject("p~");  // a tilde needs the locale's converter
+  kmc::SetTenantUniqueId("t~");
 }
 
 TEST(NoService, EveryOperationGivesItsFallback) {

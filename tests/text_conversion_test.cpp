@@ -157,15 +157,18 @@ TEST(TextConversion, UnconvertibleCodesetFailsWithTheConversionMessage) {
     }
     return "no error raised";
   };
-  EXPECT_EQ(message_of([] { (void)marshal_as<std::string>(Text(u"abc")); }),
+  // A tilde needs the converter: it is outside the characters every codeset shares.
+  EXPECT_EQ(message_of([] { (void)marshal_as<std::string>(Text(u"a~c")); }),
             "Conversion from WideChar to MultiByte failed.  Please check the content of the "
             "string and/or locale settings.");
-  EXPECT_EQ(message_of([] { (void)marshal_as<Text>(std::string("abc")); }),
+  EXPECT_EQ(message_of([] { (void)marshal_as<Text>(std::string("a~c")); }),
             "Conversion from MultiByte to WideChar failed.  Please check the content of the "
             "string and/or locale settings.");
-  // Empty texts need no converter.
+  // Empty texts, and texts of the characters every codeset encodes alike, need no converter.
   EXPECT_EQ(marshal_as<std::string>(Text(u"")), "");
   EXPECT_EQ(marshal_as<Text>(std::string()), Text(u""));
+  EXPECT_EQ(marshal_as<std::string>(Text(u"id-42 OK\t")), "id-42 OK\t");
+  EXPECT_EQ(marshal_as<Text>(std::string("id-42 OK\t")), Text(u"id-42 OK\t"));
 }
 
 // Our UTF-8 transcoder must agree with glibc's iconv on every well-formed text, across the

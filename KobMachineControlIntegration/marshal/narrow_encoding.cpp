@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -372,6 +373,22 @@ bool is_ascii_codeset(const char* codeset) {
          std::strcmp(codeset, "ASCII") == 0;
 }
 
+// Characters every codeset the C library takes for a locale encodes as ASCII does: the
+// portable character set (printable ASCII, space, NUL, BEL, BS and the white-space controls).
+// Backslash and tilde are left out: JIS-Roman codesets give those bytes other characters. A text
+// made only of these converts in any locale without a converter.
+constexpr bool is_portable(unsigned c) {
+  return (c >= 0x20 && c <= 0x7D && c != 0x5C) || c == 0 || (c >= 0x07 && c <= 0x0D);
+}
+
+template <class Char>
+bool all_portable(std::basic_string_view<Char> text) {
+  for (const Char c : text) {
+    if (!is_portable(static_cast<std::make_unsigned_t<Char>>(c))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 narrow_encoding narrow_encoding::of_calling_thread() {
@@ -386,6 +403,7 @@ narrow_encoding narrow_encoding::of_calling_thread() {
 
 std::size_t narrow_encoding::narrow_size(std::u16string_view text) const {
   if (is_utf8()) return utf16_to_utf8<false>(text, nullptr);
+  if (all_portable(text)) return text.size();
   const std::size_t size =
       convert_with_iconv(codeset_, kUtf16, as_bytes(text), nullptr, 0, unrepresentable_character);
   return size == static_cast<std::size_t>(-1) ? 0 : size;
@@ -394,6 +412,10 @@ std::size_t narrow_encoding::narrow_size(std::u16string_view text) const {
 std::size_t narrow_encoding::to_narrow(std::u16string_view text, char* out,
                                        std::size_t capacity) const {
   if (is_utf8()) return utf16_to_utf8<true>(text, out);
+  if (all_portable(text)) {
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
+    return text.size();
+  }
   const std::size_t size = convert_with_iconv(codeset_, kUtf16, as_bytes(text), out, capacity,
                                               unrepresentable_character);
   return size == static_cast<std::size_t>(-1) ? 0 : size;
@@ -401,6 +423,7 @@ std::size_t narrow_encoding::to_narrow(std::u16string_view text, char* out,
 
 std::size_t narrow_encoding::wide_size(std::string_view text) const {
   if (is_utf8()) return utf8_to_utf16<false>(text, nullptr);
+  if (all_portable(text)) return text.size();
   const std::size_t size = convert_with_iconv(kUtf16, codeset_, text, nullptr, 0, invalid_byte);
   return size == static_cast<std::size_t>(-1) ? 0 : size / sizeof(char16_t);
 }
@@ -408,6 +431,10 @@ std::size_t narrow_encoding::wide_size(std::string_view text) const {
 std::size_t narrow_encoding::to_wide(std::string_view text, char16_t* out,
                                      std::size_t capacity) const {
   if (is_utf8()) return utf8_to_utf16<true>(text, out);
+  if (all_portable(text)) {
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
+    return text.size();
+  }
   const std::size_t size = convert_with_iconv(kUtf16, codeset_, text, reinterpret_cast<char*>(out),
                                               capacity * sizeof(char16_t), invalid_byte);
   return size == static_cast<std::size_t>(-1) ? 0 : size / sizeof(char16_t);
