@@ -14,6 +14,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <tmmintrin.h>
+#endif
 
 namespace oxel::marshal::detail {
 namespace {
@@ -100,8 +103,80 @@ std::size_t measure_without_surrogates(const char16_t* in, std::size_t size, std
   return i;
 }
 
+#if defined(__x86_64__)
+// Where the processor has SSSE3, blocks of eight units below U+0800 (ASCII mixed with Latin,
+// Greek, Cyrillic, Hebrew, Arabic...) are written with one byte shuffle instead of a branch per
+// character. For each set of lanes that need two bytes, the shuffle that keeps every lane's
+// first byte and, for those lanes, its second, and the length that results.
+struct TwoByteCompaction {
+  std::uint8_t shuffle[256][16];
+  std::uint8_t length[256];
+};
+
+constexpr TwoByteCompaction MakeTwoByteCompaction() {
+  TwoByteCompaction table{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    std::uint8_t n = 0;
+    for (std::uint8_t lane = 0; lane < 8; ++lane) {
+      table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane);
+      if (mask & (1u << lane)) table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane + 1);
+    }
+    table.length[mask] = n;
+    while (n < 16) table.shuffle[mask][n++] = 0x80;  // zero
+  }
+  return table;
+}
+
+alignas(16) constexpr TwoByteCompaction kTwoByteCompaction = MakeTwoByteCompaction();
+
+// Writes the leading blocks of `in` whose units are all below U+0800, while `room` bytes allow a
+// full 16-byte store. Returns the units written; adds the bytes to `written`.
+__attribute__((target("ssse3"))) std::size_t write_two_byte_blocks(const char16_t* in,
+                                                                   std::size_t size, char* out,
+                                                                   std::size_t room,
+                                                                   std::size_t& written) {
+  const __m128i zero = _mm_setzero_si128();
+  std::size_t i = 0;
+  std::size_t bytes = 0;
+  while (i + 8 <= size && bytes + 16 <= room) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x7FF)), zero)) !=
+        0xFFFF) {
+      break;  // a unit of three bytes or a surrogate: the scalar path takes it
+    }
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x7F)), zero);
+    if (_mm_movemask_epi8(ascii) == 0xFFFF) {  // the common block: no shuffle needed
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + bytes), _mm_packus_epi16(units, units));
+      bytes += 8;
+      i += 8;
+      continue;
+    }
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
+    const __m128i first = _mm_or_si128(_mm_and_si128(ascii, units), _mm_andnot_si128(ascii, lead));
+    const __m128i second = _mm_slli_epi16(
+        _mm_or_si128(_mm_and_si128(units, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80)), 8);
+    const auto two_bytes = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_packs_epi16(_mm_xor_si128(ascii, _mm_set1_epi16(-1)), zero)) & 0xFF);
+    const __m128i control =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteCompaction.shuffle[two_bytes]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + bytes),
+                     _mm_shuffle_epi8(_mm_or_si128(first, second), control));
+    bytes += kTwoByteCompaction.length[two_bytes];
+    i += 8;
+  }
+  written += bytes;
+  return i;
+}
+
+bool has_ssse3() {
+  static const bool available = __builtin_cpu_supports("ssse3");  // a fact of the processor
+  return available;
+}
+#endif
+
+// `capacity` bounds what may be written (at least the measure).
 template <bool Write>
-std::size_t utf16_to_utf8(std::u16string_view text, char* out) {
+std::size_t utf16_to_utf8(std::u16string_view text, char* out, std::size_t capacity = 0) {
   const char16_t* in = text.data();
   const std::size_t size = text.size();
   std::size_t i = 0;
@@ -111,6 +186,11 @@ std::size_t utf16_to_utf8(std::u16string_view text, char* out) {
       const std::size_t run = ascii_run<Write>(in + i, size - i, out + written);
       i += run;
       written += run;
+#if defined(__x86_64__)
+      if (i + 8 <= size && has_ssse3()) {
+        i += write_two_byte_blocks(in + i, size - i, out + written, capacity - written, written);
+      }
+#endif
     } else {
       i += measure_without_surrogates(in + i, size - i, written);
     }
@@ -411,7 +491,7 @@ std::size_t narrow_encoding::narrow_size(std::u16string_view text) const {
 
 std::size_t narrow_encoding::to_narrow(std::u16string_view text, char* out,
                                        std::size_t capacity) const {
-  if (is_utf8()) return utf16_to_utf8<true>(text, out);
+  if (is_utf8()) return utf16_to_utf8<true>(text, out, capacity);
   if (all_portable(text)) {
     for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
     return text.size();
@@ -442,7 +522,7 @@ std::size_t narrow_encoding::to_wide(std::string_view text, char16_t* out,
 
 std::string to_utf8(std::u16string_view text) {
   std::string result(utf16_to_utf8<false>(text, nullptr), '\0');
-  utf16_to_utf8<true>(text, result.data());
+  utf16_to_utf8<true>(text, result.data(), result.size());
   return result;
 }
 
