@@ -235,6 +235,33 @@ TEST(TextConversion, LongTextsConvertExactlyAcrossBlockAndChunkEdges) {
   }
 }
 
+TEST(TextConversion, IllFormedBytesAnywhereInABlockAreReplacedAlike) {
+  // Blocks of ASCII and two-byte sequences are decoded sixteen bytes at a time; whatever else
+  // stands at any offset of a block, or a sequence split by a block's edge, must come out as the
+  // byte-by-byte decoder has it.
+  ThreadLocale locale(kobmc_test::kUtf8Locale);
+  const struct {
+    std::string bytes;
+    std::u16string decoded;
+  } inserts[] = {
+      {"\xC3\xA9", u"\u00e9"},              // a valid two-byte sequence
+      {"\x80", u"\uFFFD"},                  // a stray continuation
+      {"\xC3", u"\uFFFD"},                  // a lead without its continuation
+      {"\xC0\x80", u"\uFFFD\uFFFD"},        // an overlong form
+      {"\xE6\xB8\xAC", u"\u6E2C"},          // three bytes
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},  // four bytes
+  };
+  for (const auto& insert : inserts) {
+    for (std::size_t at = 0; at < 40; ++at) {
+      const std::string narrow =
+          std::string(at, 'a') + "\xC2\xB5" + insert.bytes + std::string(40, 'b');
+      const std::u16string expected =
+          std::u16string(at, u'a') + u"\u00b5" + insert.decoded + std::u16string(40, u'b');
+      ASSERT_EQ(marshal_as<Text>(narrow), Text(expected)) << "at " << at;
+    }
+  }
+}
+
 TEST(TextConversion, EachThreadUsesItsOwnLocale) {
   const Text text(u"Grüße");
   std::atomic<int> ready = 0;

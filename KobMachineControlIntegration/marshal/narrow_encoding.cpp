@@ -169,7 +169,8 @@ __attribute__((target("ssse3"))) std::size_t write_two_byte_blocks(const char16_
 }
 
 bool has_ssse3() {
-  static const bool available = __builtin_cpu_supports("ssse3");  // a fact of the processor
+  // A fact of the processor, not converter state.
+  static const bool available = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
   return available;
 }
 #endif
@@ -302,8 +303,92 @@ char32_t decode_utf8(const unsigned char* bytes, std::size_t size, std::size_t& 
   return code;
 }
 
+#if defined(__x86_64__)
+// For each set of 16-bit lanes to keep, the shuffle that packs them to the front, and how many.
+struct LaneCompaction {
+  std::uint8_t shuffle[256][16];
+  std::uint8_t count[256];
+};
+
+constexpr LaneCompaction MakeLaneCompaction() {
+  LaneCompaction table{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    std::uint8_t n = 0;
+    for (std::uint8_t lane = 0; lane < 8; ++lane) {
+      if (!(mask & (1u << lane))) continue;
+      table.shuffle[mask][2 * n] = static_cast<std::uint8_t>(2 * lane);
+      table.shuffle[mask][2 * n + 1] = static_cast<std::uint8_t>(2 * lane + 1);
+      ++n;
+    }
+    table.count[mask] = n;
+    for (unsigned k = 2u * n; k < 16; ++k) table.shuffle[mask][k] = 0x80;  // zero
+  }
+  return table;
+}
+
+alignas(16) constexpr LaneCompaction kLaneCompaction = MakeLaneCompaction();
+
+// Decodes the leading 16-byte blocks of `in` that hold only ASCII and whole two-byte sequences
+// (a lead C2..DF and its continuation, both in the block); anything else is left to the scalar
+// decoder, which validates it. Returns the bytes consumed and adds the units to `written`,
+// writing them when `Write` while `room` units allow two full stores.
 template <bool Write>
-std::size_t utf8_to_utf16(std::string_view text, char16_t* out) {
+__attribute__((target("ssse3,popcnt"))) std::size_t decode_two_byte_blocks(const unsigned char* in,
+                                                                           std::size_t size,
+                                                                           char16_t* out,
+                                                                           std::size_t room,
+                                                                           std::size_t& written) {
+  const __m128i zero = _mm_setzero_si128();
+  std::size_t i = 0;
+  std::size_t units = 0;
+  while (i + 16 <= size && (!Write || units + 16 <= room)) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    // As signed bytes: continuations 80..BF are below C0; leads C2..DF lie between C1 and E0.
+    const __m128i continuation = _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC0)));
+    const __m128i lead =
+        _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC1))),
+                      _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xE0))));
+    const auto non_ascii = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    const auto continuations = static_cast<unsigned>(_mm_movemask_epi8(continuation));
+    const auto leads = static_cast<unsigned>(_mm_movemask_epi8(lead));
+    // Every non-ASCII byte a lead or a continuation, each continuation right after a lead, and
+    // no lead waiting for the next block.
+    if ((continuations | leads) != non_ascii || ((leads << 1) & 0xFFFF) != continuations ||
+        (leads & 0x8000)) {
+      break;
+    }
+    if constexpr (Write) {
+      const __m128i next = _mm_srli_si128(bytes, 1);  // each position sees the byte after it
+      const __m128i halves[2][3] = {{_mm_unpacklo_epi8(bytes, zero), _mm_unpacklo_epi8(next, zero),
+                                     _mm_unpacklo_epi8(lead, lead)},
+                                    {_mm_unpackhi_epi8(bytes, zero), _mm_unpackhi_epi8(next, zero),
+                                     _mm_unpackhi_epi8(lead, lead)}};
+      for (int half = 0; half < 2; ++half) {
+        const auto& [units_here, following, is_lead] = halves[half];
+        const __m128i two_byte =
+            _mm_or_si128(_mm_slli_epi16(_mm_and_si128(units_here, _mm_set1_epi16(0x1F)), 6),
+                         _mm_and_si128(following, _mm_set1_epi16(0x3F)));
+        const __m128i decoded =
+            _mm_or_si128(_mm_and_si128(is_lead, two_byte), _mm_andnot_si128(is_lead, units_here));
+        const unsigned keep = ~(continuations >> (8 * half)) & 0xFF;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units),
+                         _mm_shuffle_epi8(decoded, _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                                       kLaneCompaction.shuffle[keep]))));
+        units += kLaneCompaction.count[keep];
+      }
+    } else {
+      units += 16 - static_cast<std::size_t>(__builtin_popcount(continuations));
+    }
+    i += 16;
+  }
+  written += units;
+  return i;
+}
+#endif
+
+// `capacity` bounds what may be written (at least the measure).
+template <bool Write>
+std::size_t utf8_to_utf16(std::string_view text, char16_t* out, std::size_t capacity = 0) {
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   std::size_t i = 0;
@@ -312,6 +397,12 @@ std::size_t utf8_to_utf16(std::string_view text, char16_t* out) {
     const std::size_t run = ascii_run<Write>(in + i, size - i, Write ? out + written : nullptr);
     i += run;
     written += run;
+#if defined(__x86_64__)
+    if (i + 16 <= size && has_ssse3()) {
+      i += decode_two_byte_blocks<Write>(in + i, size - i, Write ? out + written : nullptr,
+                                         capacity - written, written);
+    }
+#endif
     if (i == size) break;
     const char32_t code = decode_utf8(in, size, i);
     if (code < 0x10000) {
@@ -510,7 +601,7 @@ std::size_t narrow_encoding::wide_size(std::string_view text) const {
 
 std::size_t narrow_encoding::to_wide(std::string_view text, char16_t* out,
                                      std::size_t capacity) const {
-  if (is_utf8()) return utf8_to_utf16<true>(text, out);
+  if (is_utf8()) return utf8_to_utf16<true>(text, out, capacity);
   if (all_portable(text)) {
     for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
     return text.size();
@@ -528,7 +619,7 @@ std::string to_utf8(std::u16string_view text) {
 
 std::u16string from_utf8(std::string_view text) {
   std::u16string result(utf8_to_utf16<false>(text, nullptr), u'\0');
-  utf8_to_utf16<true>(text, result.data());
+  utf8_to_utf16<true>(text, result.data(), result.size());
   return result;
 }
 
