@@ -175,7 +175,7 @@ bool has_ssse3() {
 }
 #endif
 
-// `capacity` bounds what may be written (at least the measure).
+// When writing, `capacity` bounds what may be written (at least the measure); measuring ignores it.
 template <bool Write>
 std::size_t utf16_to_utf8(std::u16string_view text, char* out, std::size_t capacity = 0) {
   const char16_t* in = text.data();
@@ -386,7 +386,7 @@ __attribute__((target("ssse3,popcnt"))) std::size_t decode_two_byte_blocks(const
 }
 #endif
 
-// `capacity` bounds what may be written (at least the measure).
+// When writing, `capacity` bounds what may be written (at least the measure); measuring ignores it.
 template <bool Write>
 std::size_t utf8_to_utf16(std::string_view text, char16_t* out, std::size_t capacity = 0) {
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
