@@ -104,30 +104,38 @@ std::size_t measure_without_surrogates(const char16_t* in, std::size_t size, std
 }
 
 #if defined(__x86_64__)
-// Where the processor has SSSE3, blocks of eight units below U+0800 (ASCII mixed with Latin,
-// Greek, Cyrillic, Hebrew, Arabic...) are written with one byte shuffle instead of a branch per
-// character. For each set of lanes that need two bytes, the shuffle that keeps every lane's
-// first byte and, for those lanes, its second, and the length that results.
-struct TwoByteCompaction {
+// Byte-shuffle tables for SSSE3 blocks of eight 16-bit lanes. For each mask of lanes, the
+// shuffle that keeps the chosen bytes of each lane, in order, packed to the front (the rest
+// zero), and how many bytes it keeps.
+struct Compaction {
   std::uint8_t shuffle[256][16];
-  std::uint8_t length[256];
+  std::uint8_t bytes[256];
 };
 
-constexpr TwoByteCompaction MakeTwoByteCompaction() {
-  TwoByteCompaction table{};
+// Keeps a lane's low byte when `low_always` or its bit is set, and its high byte when its bit
+// is set.
+constexpr Compaction MakeCompaction(bool low_always) {
+  Compaction table{};
   for (unsigned mask = 0; mask < 256; ++mask) {
     std::uint8_t n = 0;
     for (std::uint8_t lane = 0; lane < 8; ++lane) {
-      table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane);
-      if (mask & (1u << lane)) table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane + 1);
+      const bool chosen = (mask & (1u << lane)) != 0;
+      if (low_always || chosen) table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane);
+      if (chosen) table.shuffle[mask][n++] = static_cast<std::uint8_t>(2 * lane + 1);
     }
-    table.length[mask] = n;
+    table.bytes[mask] = n;
     while (n < 16) table.shuffle[mask][n++] = 0x80;  // zero
   }
   return table;
 }
 
-alignas(16) constexpr TwoByteCompaction kTwoByteCompaction = MakeTwoByteCompaction();
+// Blocks of eight units below U+0800 (ASCII mixed with Latin, Greek, Cyrillic, Hebrew,
+// Arabic...) are written with one byte shuffle instead of a branch per character: every lane's
+// first byte, and the second of the lanes that need two.
+alignas(16) constexpr Compaction kTwoByteCompaction = MakeCompaction(true);
+
+// Decoded UTF-16 lanes, less those that held continuation bytes.
+alignas(16) constexpr Compaction kLaneCompaction = MakeCompaction(false);
 
 // Writes the leading blocks of `in` whose units are all below U+0800, while `room` bytes allow a
 // full 16-byte store. Returns the units written; adds the bytes to `written`.
@@ -161,7 +169,7 @@ __attribute__((target("ssse3"))) std::size_t write_two_byte_blocks(const char16_
         _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteCompaction.shuffle[two_bytes]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + bytes),
                      _mm_shuffle_epi8(_mm_or_si128(first, second), control));
-    bytes += kTwoByteCompaction.length[two_bytes];
+    bytes += kTwoByteCompaction.bytes[two_bytes];
     i += 8;
   }
   written += bytes;
@@ -304,30 +312,6 @@ char32_t decode_utf8(const unsigned char* bytes, std::size_t size, std::size_t& 
 }
 
 #if defined(__x86_64__)
-// For each set of 16-bit lanes to keep, the shuffle that packs them to the front, and how many.
-struct LaneCompaction {
-  std::uint8_t shuffle[256][16];
-  std::uint8_t count[256];
-};
-
-constexpr LaneCompaction MakeLaneCompaction() {
-  LaneCompaction table{};
-  for (unsigned mask = 0; mask < 256; ++mask) {
-    std::uint8_t n = 0;
-    for (std::uint8_t lane = 0; lane < 8; ++lane) {
-      if (!(mask & (1u << lane))) continue;
-      table.shuffle[mask][2 * n] = static_cast<std::uint8_t>(2 * lane);
-      table.shuffle[mask][2 * n + 1] = static_cast<std::uint8_t>(2 * lane + 1);
-      ++n;
-    }
-    table.count[mask] = n;
-    for (unsigned k = 2u * n; k < 16; ++k) table.shuffle[mask][k] = 0x80;  // zero
-  }
-  return table;
-}
-
-alignas(16) constexpr LaneCompaction kLaneCompaction = MakeLaneCompaction();
-
 // Decodes the leading 16-byte blocks of `in` that hold only ASCII and whole two-byte sequences
 // (a lead C2..DF and its continuation, both in the block); anything else is left to the scalar
 // decoder, which validates it. Returns the bytes consumed and adds the units to `written`,
@@ -374,7 +358,7 @@ __attribute__((target("ssse3,popcnt"))) std::size_t decode_two_byte_blocks(const
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units),
                          _mm_shuffle_epi8(decoded, _mm_load_si128(reinterpret_cast<const __m128i*>(
                                                        kLaneCompaction.shuffle[keep]))));
-        units += kLaneCompaction.count[keep];
+        units += kLaneCompaction.bytes[keep] / 2u;
       }
     } else {
       units += 16 - static_cast<std::size_t>(__builtin_popcount(continuations));
